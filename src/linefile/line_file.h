@@ -1,0 +1,69 @@
+// Line-oriented text files over operating-system handles, with a 128-byte
+// buffer each. Lines are read up to LF with every CR dropped, and written
+// with CR LF after them. An empty name stands for the console.
+//
+// No operation fails out loud: a failure stores its code in IoErrorCode,
+// and the caller runs CheckIoError after every step.
+#ifndef PLAKEN_LINEFILE_LINE_FILE_H_
+#define PLAKEN_LINEFILE_LINE_FILE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+enum class LineFileMode { kClosed, kReading, kWriting };
+
+// The two console line files open themselves on their first use and never
+// close the process's standard handles.
+enum class LineFileRole { kFile, kStandardInput, kStandardOutput };
+
+struct LineFile {
+  static constexpr std::size_t kBufferSize = 128;
+  static constexpr std::size_t kMaxNameLength = 259;
+
+  LineFileRole role = LineFileRole::kFile;
+  char name[kMaxNameLength + 1] = {};
+  std::size_t name_length = 0;
+  bool name_too_long = false;  // Such a name is refused at the open.
+  LineFileMode mode = LineFileMode::kClosed;
+  platform::Handle handle = -1;
+  bool line_flush = false;
+  bool end_reached = false;
+  // Reading: the last block fetched, `position` the next unread byte.
+  // Writing: the bytes not yet handed to the system.
+  char buffer[kBufferSize] = {};
+  std::size_t position = 0;
+  std::size_t count = 0;
+};
+
+extern std::int32_t IoErrorCode;
+extern LineFile StandardInput;
+extern LineFile StandardOutput;
+
+// Codes of the line files' own.
+constexpr std::int32_t kFileNotOpen = 103;
+constexpr std::int32_t kFileNotOpenForInput = 104;
+constexpr std::int32_t kFileNotOpenForOutput = 105;
+constexpr std::int32_t kNameTooLong = 206;
+
+void SetLineFileName(LineFile& file, std::string_view name);
+void OpenForReading(LineFile& file);
+void CreateForWriting(LineFile& file);
+bool AtEndOfFile(LineFile& file);
+// Reads into `line`, which keeps its storage from one line to the next.
+void ReadTextLine(LineFile& file, std::string& line);
+void WriteTextLine(LineFile& file, std::string_view line);
+void FlushLineFile(LineFile& file);
+void CloseLineFile(LineFile& file);
+
+// Raises an EInOutError when a code is stored, and clears it. Its location
+// is the place just after the call, so every check has one of its own.
+void CheckIoError();
+
+// The message of an input/output error code, into `text`.
+void IoErrorMessage(std::int32_t code, char* text, std::size_t capacity);
+
+#endif  // PLAKEN_LINEFILE_LINE_FILE_H_

@@ -1,0 +1,224 @@
+#include "linefile/line_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "linefile/failure.h"
+
+namespace {
+
+class LineFileTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    IoErrorCode = 0;
+    path_ = (std::filesystem::temp_directory_path() /
+             ("plaken-line-file-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+              testing::UnitTest::GetInstance()->current_test_info()->name()))
+                .string();
+  }
+  void TearDown() override { std::filesystem::remove(path_); }
+
+  void WriteBytes(const std::string& bytes) {
+    std::ofstream(path_, std::ios::binary) << bytes;
+  }
+  std::string ReadBytes() {
+    std::ifstream file(path_, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+  }
+
+  std::vector<std::string> ReadLines(const std::string& bytes) {
+    WriteBytes(bytes);
+    LineFile file;
+    SetLineFileName(file, path_);
+    OpenForReading(file);
+    EXPECT_EQ(IoErrorCode, 0);
+    std::vector<std::string> lines;
+    std::string line;
+    while (!AtEndOfFile(file)) {
+      ReadTextLine(file, line);
+      lines.push_back(line);
+    }
+    CloseLineFile(file);
+    EXPECT_EQ(IoErrorCode, 0);
+    return lines;
+  }
+
+  std::string path_;
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_F(LineFileTest, ReadsLinesUpToLfWithEveryCrDropped) {
+  struct Case {
+    std::string bytes;
+    Lines lines;
+  } cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\n", {"a"}},
+      {"a\n", {"a"}},
+      {"a\n\nb", {"a", "", "b"}},
+      {"\r\n", {""}},
+      {"a\rb\n", {"ab"}},
+      {"x\ry\r", {"xy"}},
+      {"a\r\r\n", {"a"}},
+      {"a\n\rb\n", {"a", "b"}},
+      {"a\r\n\x1a" "b\r\n", {"a"}},
+      {"\x1a" "abc", {}},
+      {"a\x1a" "b\n\x1a", {"a\x1a" "b"}},
+      {"\r", {""}},
+      {std::string("a\0b\n\0", 5), {std::string("a\0b", 3), std::string(1, '\0')}},
+      {"\xff\xfe\x80 invalid \xc3\n", {"\xff\xfe\x80 invalid \xc3"}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ReadLines(c.bytes), c.lines) << "bytes: " << c.bytes;
+}
+
+TEST_F(LineFileTest, CrAtTheEndOfABlockWaitsForTheNextBlock) {
+  std::string head(127, 'h');
+  EXPECT_EQ(ReadLines(head + "\r\nnext"), (Lines{head, "next"}));
+  EXPECT_EQ(ReadLines(head + "\rx\n"), (Lines{head + "x"}));
+  // A 0x1A that starts a block mid-line is text like any other byte.
+  std::string full(128, 'f');
+  EXPECT_EQ(ReadLines(full + "\x1a" "z\n"), (Lines{full + "\x1a" "z"}));
+}
+
+TEST_F(LineFileTest, LongLinesAreReadAndWrittenWhole) {
+  std::string line(100000, 'q');
+  line[5000] = '\0';
+  EXPECT_EQ(ReadLines(line), (Lines{line}));
+
+  LineFile file;
+  SetLineFileName(file, path_);
+  CreateForWriting(file);
+  WriteTextLine(file, line);
+  WriteTextLine(file, "");
+  CloseLineFile(file);
+  EXPECT_EQ(IoErrorCode, 0);
+  EXPECT_EQ(ReadBytes(), line + "\r\n\r\n");
+}
+
+TEST_F(LineFileTest, WritesWholeBlocksUntilClosed) {
+  LineFile file;
+  SetLineFileName(file, path_);
+  CreateForWriting(file);
+  ASSERT_EQ(IoErrorCode, 0);
+  WriteTextLine(file, std::string(98, 'a'));  // 100 bytes with CR LF.
+  EXPECT_EQ(ReadBytes(), "");
+  WriteTextLine(file, std::string(198, 'b'));
+  EXPECT_EQ(ReadBytes().size(), 256u);
+  CloseLineFile(file);
+  EXPECT_EQ(ReadBytes().size(), 300u);
+}
+
+TEST_F(LineFileTest, CreatingEmptiesAnExistingFile) {
+  WriteBytes(std::string(1000, 'x'));
+  LineFile file;
+  SetLineFileName(file, path_);
+  CreateForWriting(file);
+  WriteTextLine(file, "new");
+  CloseLineFile(file);
+  EXPECT_EQ(ReadBytes(), "new\r\n");
+}
+
+TEST_F(LineFileTest, OneFileOpenTwice) {
+  WriteBytes("one\ntwo\n");
+  LineFile first, second, writer;
+  for (LineFile* file : {&first, &second, &writer})
+    SetLineFileName(*file, path_);
+  OpenForReading(first);
+  OpenForReading(second);
+  EXPECT_EQ(IoErrorCode, 0);
+  std::string line;
+  ReadTextLine(first, line);
+  ReadTextLine(second, line);
+  EXPECT_EQ(line, "one");  // Each reader has a position of its own.
+
+  CreateForWriting(writer);
+  EXPECT_EQ(IoErrorCode, 32);
+  EXPECT_EQ(writer.mode, LineFileMode::kClosed);
+  CloseLineFile(first);
+  CloseLineFile(second);
+  IoErrorCode = 0;
+
+  // Another name for the same file is the same file.
+  SetLineFileName(writer, path_);
+  CreateForWriting(writer);
+  ASSERT_EQ(IoErrorCode, 0);
+  OpenForReading(first);
+  EXPECT_EQ(IoErrorCode, 32);
+  CloseLineFile(writer);
+  EXPECT_EQ(ReadBytes(), "");
+}
+
+TEST_F(LineFileTest, MisusedLineFilesStoreTheirCodes) {
+  WriteBytes("x\n");
+  LineFile file;
+  SetLineFileName(file, path_);
+  std::string line;
+  EXPECT_TRUE(AtEndOfFile(file));
+  EXPECT_EQ(IoErrorCode, 104);
+  IoErrorCode = 0;
+  ReadTextLine(file, line);
+  EXPECT_EQ(IoErrorCode, 104);
+  IoErrorCode = 0;
+  WriteTextLine(file, "x");
+  EXPECT_EQ(IoErrorCode, 103);
+  IoErrorCode = 0;
+  CloseLineFile(file);
+  EXPECT_EQ(IoErrorCode, 103);
+  IoErrorCode = 0;
+  FlushLineFile(file);
+  EXPECT_EQ(IoErrorCode, 103);
+  IoErrorCode = 0;
+  OpenForReading(file);
+  WriteTextLine(file, "x");
+  EXPECT_EQ(IoErrorCode, 105);
+  CloseLineFile(file);
+}
+
+TEST_F(LineFileTest, NamesLongerThanTheLineFileHoldsAreRefused) {
+  LineFile file;
+  SetLineFileName(file, std::string(300, 'n'));
+  CreateForWriting(file);
+  EXPECT_EQ(IoErrorCode, 206);
+  IoErrorCode = 0;
+  OpenForReading(file);
+  EXPECT_EQ(IoErrorCode, 206);
+  EXPECT_EQ(file.mode, LineFileMode::kClosed);
+  IoErrorCode = 0;
+}
+
+TEST(CheckIoErrorTest, TurnsTheStoredCodeIntoAFailureWithItsMessage) {
+  struct Case {
+    std::int32_t code;
+    const char* message;
+  } cases[] = {
+      {2, "File not found"},       {3, "Invalid filename"},
+      {4, "Too many open files"},  {5, "File access denied"},
+      {100, "Read beyond end of file"}, {101, "Disk full"},
+      {106, "Invalid numeric input"},   {32, "I/O error 32"},
+      {103, "I/O error 103"},      {-7, "I/O error -7"},
+      {INT32_MIN, "I/O error -2147483648"},
+  };
+  for (const Case& c : cases) {
+    IoErrorCode = c.code;
+    try {
+      CheckIoError();
+      ADD_FAILURE() << "no failure for " << c.code;
+    } catch (const EInOutError& failure) {
+      EXPECT_STREQ(failure.Message(), c.message);
+      EXPECT_EQ(failure.ErrorCode(), c.code);
+      EXPECT_STREQ(failure.ClassName(), "EInOutError");
+    }
+    EXPECT_EQ(IoErrorCode, 0);
+  }
+  EXPECT_NO_THROW(CheckIoError());
+}
+
+}  // namespace

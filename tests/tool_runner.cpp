@@ -1,0 +1,201 @@
+#include "tool_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+TempFolder::TempFolder() {
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "plaken-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  // Undo any rights a test took away, so everything can go.
+  for (auto& entry : std::filesystem::recursive_directory_iterator(
+           path_, std::filesystem::directory_options::skip_permission_denied,
+           ignored))
+    if (entry.is_directory(ignored))
+      std::filesystem::permissions(entry.path(),
+                                   std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempFolder::PathOf(const std::string& name) const {
+  return path_ + "/" + name;
+}
+
+void TempFolder::Write(const std::string& name,
+                       const std::string& bytes) const {
+  std::ofstream file(PathOf(name), std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!file) throw std::runtime_error("cannot write " + name);
+}
+
+std::string TempFolder::Read(const std::string& name) const {
+  std::ifstream file(PathOf(name), std::ios::binary);
+  if (!file) return "<missing>";
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+bool TempFolder::Exists(const std::string& name) const {
+  return std::filesystem::exists(PathOf(name));
+}
+
+std::string ToolPath() {
+  if (const char* path = std::getenv("PLAKEN_BINARY"); path && *path)
+    return path;
+  return PLAKEN_BINARY;
+}
+
+namespace {
+
+std::vector<std::string> CommandWords(const std::vector<std::string>& args) {
+  std::vector<std::string> words;
+  if (const char* launcher = std::getenv("PLAKEN_LAUNCHER")) {
+    std::istringstream split(launcher);
+    for (std::string word; split >> word;) words.push_back(word);
+  }
+  words.push_back(ToolPath());
+  words.insert(words.end(), args.begin(), args.end());
+  return words;
+}
+
+double Now() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+// Sets up one standard stream of the child as `setup` says.
+void PrepareStream(int fd, StreamSetup setup, int pipe_end,
+                   const std::string& path) {
+  switch (setup) {
+    case StreamSetup::kPipe:
+      dup2(pipe_end, fd);
+      break;
+    case StreamSetup::kClosed:
+      close(fd);
+      break;
+    case StreamSetup::kNull:
+      dup2(open("/dev/null", O_RDWR), fd);
+      break;
+    case StreamSetup::kFile:
+      dup2(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), fd);
+      break;
+  }
+}
+
+}  // namespace
+
+ToolResult RunTool(const std::string& folder,
+                   const std::vector<std::string>& arguments,
+                   const ToolOptions& options) {
+  std::vector<std::string> words = CommandWords(arguments);
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0)
+    throw std::runtime_error("pipe failed");
+  pid_t child = fork();
+  if (child == 0) {
+    setpgid(0, 0);
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    PrepareStream(0, options.input, in[0], "");
+    PrepareStream(1, options.output, out[1], options.output_path);
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+      if (fd > 2) close(fd);
+    if (options.address_space_limit > 0) {
+      rlimit limit = {static_cast<rlim_t>(options.address_space_limit),
+                      static_cast<rlim_t>(options.address_space_limit)};
+      setrlimit(RLIMIT_AS, &limit);
+    }
+    if (options.file_size_limit > 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit = {static_cast<rlim_t>(options.file_size_limit),
+                      static_cast<rlim_t>(options.file_size_limit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+
+  ToolResult result;
+  // Feed standard input, then close it, so the tool sees its end.
+  signal(SIGPIPE, SIG_IGN);
+  const std::string& input = options.input_bytes;
+  std::size_t fed = 0;
+  int input_fd = in[1];
+  if (input.empty()) {
+    close(input_fd);
+    input_fd = -1;
+  }
+  fcntl(out[0], F_SETFL, O_NONBLOCK);
+  fcntl(err[0], F_SETFL, O_NONBLOCK);
+  double deadline = Now() + options.timeout_seconds;
+  bool out_open = true, err_open = true;
+  while (out_open || err_open || input_fd >= 0) {
+    pollfd fds[3];
+    int count = 0;
+    if (out_open) fds[count++] = {out[0], POLLIN, 0};
+    if (err_open) fds[count++] = {err[0], POLLIN, 0};
+    if (input_fd >= 0) fds[count++] = {input_fd, POLLOUT, 0};
+    int left_ms = static_cast<int>((deadline - Now()) * 1000);
+    if (left_ms <= 0) {
+      result.timed_out = true;
+      kill(-child, SIGKILL);
+      break;
+    }
+    poll(fds, count, left_ms);
+    for (int i = 0; i < count; ++i) {
+      if (fds[i].revents == 0) continue;
+      if (fds[i].fd == input_fd) {
+        ssize_t wrote = write(input_fd, input.data() + fed, input.size() - fed);
+        if (wrote > 0) fed += static_cast<std::size_t>(wrote);
+        if (wrote < 0 || fed == input.size()) {
+          close(input_fd);
+          input_fd = -1;
+        }
+        continue;
+      }
+      char chunk[65536];
+      ssize_t got = read(fds[i].fd, chunk, sizeof chunk);
+      if (got > 0) {
+        (fds[i].fd == out[0] ? result.out : result.err).append(chunk, got);
+      } else if (got == 0 || errno != EAGAIN) {
+        (fds[i].fd == out[0] ? out_open : err_open) = false;
+      }
+    }
+  }
+  if (input_fd >= 0) close(input_fd);
+  close(out[0]);
+  close(err[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  return result;
+}
