@@ -340,6 +340,20 @@ TEST_F(PlakenTest, ClosedStandardOutputStillEndsWithFailure) {
   EXPECT_EQ(folder_.Read("out.html"), "");
 }
 
+TEST_F(PlakenTest, ReaderThatWentAwayDoesNotKillTheTool) {
+  ToolOptions options;
+  options.output = StreamSetup::kBrokenPipe;
+  // The short refusal is still buffered when the run ends, and nothing
+  // looks at what the final close of standard output stores.
+  ToolResult result = Run({}, options);
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.exit_status, 0);
+  // A message longer than the buffer fails while it is written.
+  result = Run({std::string(200, 'm'), "n", "o"}, options);
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.exit_status, 1);
+}
+
 TEST_F(PlakenTest, ExhaustedMemoryIsReported) {
   // One line four times the address space the tool may use.
   const long limit = 64L << 20;

@@ -100,6 +100,14 @@ void PrepareStream(int fd, StreamSetup setup, int pipe_end,
     case StreamSetup::kFile:
       dup2(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), fd);
       break;
+    case StreamSetup::kBrokenPipe: {
+      int ends[2];
+      if (pipe(ends) != 0) _exit(126);
+      close(ends[0]);
+      dup2(ends[1], fd);
+      close(ends[1]);
+      break;
+    }
   }
 }
 

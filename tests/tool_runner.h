@@ -24,7 +24,8 @@ class TempFolder {
   std::string path_;
 };
 
-enum class StreamSetup { kPipe, kClosed, kNull, kFile };
+// kBrokenPipe: a pipe whose reading end is already closed.
+enum class StreamSetup { kPipe, kClosed, kNull, kFile, kBrokenPipe };
 
 struct ToolOptions {
   StreamSetup input = StreamSetup::kPipe;
