@@ -5,6 +5,7 @@
 #include <utime.h>
 
 #include <filesystem>
+#include <random>
 #include <regex>
 
 #include "tool_runner.h"
@@ -177,6 +178,66 @@ TEST_F(PlakenTest, SplicesTheContentIntoEveryTextAreaLine) {
     EXPECT_EQ(result.exit_status, 0) << c.page;
     EXPECT_EQ(folder_.Read("out.html"), c.output) << c.page;
     EXPECT_EQ(folder_.Read("page.html"), c.page);
+  }
+}
+
+// The line rules, written plainly: a line is every byte up to LF with each
+// CR dropped, and a 0x1A where a line would start ends the file.
+std::vector<std::string> ModelLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < bytes.size() && bytes[at] != '\x1a') {
+    std::size_t end = bytes.find('\n', at);
+    if (end == std::string::npos) end = bytes.size();
+    std::string line;
+    for (std::size_t i = at; i < end; ++i)
+      if (bytes[i] != '\r') line += bytes[i];
+    lines.push_back(line);
+    at = end + 1;
+  }
+  return lines;
+}
+
+std::string ModelSplice(const std::string& page, const std::string& notes) {
+  std::string out;
+  for (std::string line : ModelLines(page)) {
+    if (line.find("<textarea") == std::string::npos) {
+      out += line + "\r\n";
+      continue;
+    }
+    // One pass: a tag that a removal joins together stays.
+    for (std::size_t at = 0;
+         (at = line.find("</textarea>", at)) != std::string::npos;)
+      line.erase(at, 11);
+    out += line + "\r\n";
+    for (const std::string& note : ModelLines(notes)) out += note + "\r\n";
+    out += "</textarea>\r\n";
+  }
+  return out;
+}
+
+TEST_F(PlakenTest, RandomPagesFollowTheLineRules) {
+  const std::string pieces[] = {"<textarea", "</textarea>", "<textarea>",
+                                "\r", "\n", "\r\n", "\x1a", std::string(1, '\0'),
+                                "a", "bc", " ", "\xff", "</text", "area>"};
+  std::mt19937 random(20261211);
+  auto make = [&](int most) {
+    std::string bytes;
+    int count = static_cast<int>(random() % most);
+    for (int i = 0; i < count; ++i) {
+      if (random() % 8 == 0)
+        bytes += std::string(random() % 300, 'x');  // Across block ends.
+      else
+        bytes += pieces[random() % std::size(pieces)];
+    }
+    return bytes;
+  };
+  for (int run = 0; run < 150; ++run) {
+    std::string page = make(60), notes = make(30);
+    ToolResult result = Splice(page, notes);
+    ASSERT_EQ(result.exit_status, 0) << "run " << run;
+    ASSERT_EQ(folder_.Read("out.html"), ModelSplice(page, notes))
+        << "run " << run;
   }
 }
 
