@@ -56,6 +56,16 @@ step "manual page source"
 quiet "groff -ww -z -man doc/plaken.1" groff -ww -z -man doc/plaken.1
 quiet "mandoc -T lint doc/plaken.1" mandoc -T lint doc/plaken.1
 
+step "README's worked example"
+# The listing the README shows under "shows every line end" is cat -A of
+# the expected output.
+shown=$(awk '/^shows every line end/ {on = 1; next}
+             on && /^    / {print substr($0, 5); seen = 1; next}
+             on && seen {exit}' README.md)
+[[ -n $shown && $shown == "$(cat -A "$expected")" ]] ||
+  fail "README's listing is not cat -A of examples/page-with-notes.html"
+echo "README's listing matches examples/page-with-notes.html"
+
 step "cmake --install into a staging folder"
 stage=$work/stage
 cmake --install "$build" --prefix "$stage"
