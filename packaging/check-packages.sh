@@ -52,6 +52,20 @@ quiet() {
   echo "$what: clean"
 }
 
+version=$(sed -n 's/^project(plaken VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[[ -n $version ]] || fail "no version in CMakeLists.txt"
+
+step "version $version where the documents name it"
+grep -q "^\.TH PLAKEN 1 [0-9-]* \"plaken $version\"" doc/plaken.1 ||
+  fail "doc/plaken.1: .TH does not name plaken $version"
+for name in "plaken_${version}_amd64.deb" "plaken-${version}-win64.zip"; do
+  grep -qF "$name" README.md || fail "README.md does not name $name"
+done
+# In roff the hyphens of the zip's name are written \-.
+grep -qF "plaken\\-${version}\\-win64.zip" doc/plaken.1 ||
+  fail "doc/plaken.1 does not name plaken-${version}-win64.zip"
+echo "README.md and doc/plaken.1 name version $version"
+
 step "manual page source"
 quiet "groff -ww -z -man doc/plaken.1" groff -ww -z -man doc/plaken.1
 quiet "mandoc -T lint doc/plaken.1" mandoc -T lint doc/plaken.1
@@ -78,7 +92,6 @@ run_example staged "$stage/bin/plaken"
 
 step "packages"
 packaging/build-packages.sh
-version=$(sed -n 's/^project(plaken VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 deb=$root/build-deb/plaken_${version}_amd64.deb
 [[ -f $deb ]] || fail "$deb was not made"
 
