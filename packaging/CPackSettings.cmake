@@ -35,8 +35,10 @@ else()
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
   # The C++ runtime is linked in, so the C library is all the binary needs.
+  # CPack needs `file` as well to find the binaries for dpkg-shlibdeps.
   find_program(PLAKEN_DPKG_SHLIBDEPS dpkg-shlibdeps)
-  if(PLAKEN_DPKG_SHLIBDEPS)
+  find_program(PLAKEN_FILE file)
+  if(PLAKEN_DPKG_SHLIBDEPS AND PLAKEN_FILE)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS libc6)
