@@ -79,6 +79,10 @@ shown=$(awk '/^shows every line end/ {on = 1; next}
 [[ -n $shown && $shown == "$(cat -A "$expected")" ]] ||
   fail "README's listing is not cat -A of examples/page-with-notes.html"
 echo "README's listing matches examples/page-with-notes.html"
+# And the README's first command, as it stands, writes those bytes.
+"$build/plaken" examples/page.html examples/notes.txt "$build/page-with-notes.html" </dev/null
+cmp "$build/page-with-notes.html" "$expected"
+echo "$build/plaken writes $build/page-with-notes.html as shown"
 
 step "cmake --install into a staging folder"
 stage=$work/stage
