@@ -2,9 +2,44 @@
 
 #include <cstring>
 
+namespace {
+
+// How often a byte turns up in HTML and text, roughly: letters by their
+// frequency in English, markup and blanks as very common.
+int Commonness(unsigned char byte) {
+  static constexpr char kByFrequency[] = " etaoinsrhldcumfpgwybvkxjqz";
+  if (byte >= 'A' && byte <= 'Z') byte = static_cast<unsigned char>(byte + 32);
+  if (byte == '<' || byte == '>' || byte == '/' || byte == '"' || byte == '=')
+    return 100;
+  for (int rank = 0; kByFrequency[rank] != '\0'; ++rank)
+    if (kByFrequency[rank] == byte) return 99 - rank;
+  return 0;  // Digits, punctuation, control and high bytes: rarer.
+}
+
+}  // namespace
+
 std::size_t FindSubstring(std::string_view text, std::string_view pattern) {
-  if (pattern.empty()) return std::string_view::npos;
-  return text.find(pattern);
+  if (pattern.empty() || pattern.size() > text.size())
+    return std::string_view::npos;
+  // Hunts the pattern's rarest byte with memchr and compares around it.
+  std::size_t anchor = 0;
+  for (std::size_t i = 1; i < pattern.size(); ++i)
+    if (Commonness(static_cast<unsigned char>(pattern[i])) <
+        Commonness(static_cast<unsigned char>(pattern[anchor])))
+      anchor = i;
+  const char* begin = text.data();
+  const char* last = begin + (text.size() - pattern.size());  // Last start.
+  const char* from = begin + anchor;
+  while (from <= last + anchor) {
+    const void* hit = std::memchr(
+        from, pattern[anchor], static_cast<std::size_t>(last + anchor - from) + 1);
+    if (hit == nullptr) break;
+    const char* start = static_cast<const char*>(hit) - anchor;
+    if (std::memcmp(start, pattern.data(), pattern.size()) == 0)
+      return static_cast<std::size_t>(start - begin);
+    from = static_cast<const char*>(hit) + 1;
+  }
+  return std::string_view::npos;
 }
 
 void ReplaceAll(std::string_view pattern, std::string_view replacement,
