@@ -455,3 +455,40 @@ TEST_F(PlakenTest, FileSizeLimitBeforeAnEarlyEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlakenTest, FailedWriteIsReportedAtTheStepThatFilledTheBlock) {
+  // The block that the limit cuts is filled by a plain line; the bytes
+  // after it come from the content file. The report names the plain
+  // line's write, as when nothing but plain lines follow.
+  std::string plain;
+  for (int n = 0; plain.size() < 20000; ++n)
+    plain += "plain line " + std::to_string(n) + "\n";
+  std::string notes;
+  for (int n = 0; notes.size() < 200000; ++n)
+    notes += "note " + std::to_string(n) + "\n";
+  folder_.Write("notes.txt", notes);
+  ToolOptions options;
+  options.file_size_limit = 1000;
+
+  folder_.Write("page.html", plain + plain);
+  ToolResult plain_only = Run({"page.html", "notes.txt", "out.html"}, options);
+  ASSERT_TRUE(IsReport(plain_only.out, "I/O error 112."));
+  EXPECT_EQ(folder_.Read("out.html").size(), 1000u);
+
+  folder_.Write("page.html", plain + "<textarea>\n");
+  ToolResult spliced = Run({"page.html", "notes.txt", "out.html"}, options);
+  ASSERT_TRUE(IsReport(spliced.out, "I/O error 112."));
+  EXPECT_EQ(folder_.Read("out.html").size(), 1000u);
+  EXPECT_EQ(ReportAddress(spliced.out), ReportAddress(plain_only.out));
+
+  // Cut inside the notes, the report names the notes' write instead.
+  options.file_size_limit = 100000;
+  ToolResult in_notes = Run({"page.html", "notes.txt", "out.html"}, options);
+  ASSERT_TRUE(IsReport(in_notes.out, "I/O error 112."));
+  EXPECT_EQ(folder_.Read("out.html").size(), 100000u);
+  EXPECT_NE(ReportAddress(in_notes.out), ReportAddress(plain_only.out));
+}
+
+}  // namespace

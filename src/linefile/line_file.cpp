@@ -12,8 +12,24 @@ namespace {
 
 constexpr char kEndOfFileMark = 0x1A;
 
+// The writer whose last step filled blocks that wait for the check after it
+// to note its place.
+LineFile* g_unchecked_writer = nullptr;
+// For the next check: the place of the earlier step whose block failed.
+const void* g_failed_step = nullptr;
+
 void Store(platform::ErrorCode code) {
   IoErrorCode = static_cast<std::int32_t>(code);
+  g_failed_step = nullptr;
+}
+
+// Notes the place of the check that follows the step in which the blocks
+// after the first `checked` were filled.
+void NoteCheckedBlocks(LineFile& file, const void* place) {
+  std::size_t whole = file.count / LineFile::kBufferSize;
+  for (std::size_t block = file.checked; block < whole; ++block)
+    file.filled_at[block] = place;
+  file.checked = whole;
 }
 
 bool IsOpenFor(const LineFile& file, LineFileMode mode) {
@@ -88,13 +104,25 @@ std::size_t CapacityFor(const LineFile& file, platform::FileKind kind) {
 bool HandOver(LineFile& file, std::size_t size) {
   std::size_t rest = file.count - size;
   if (size == 0) return true;
+  std::size_t written = 0;
   if (platform::ErrorCode code =
-          platform::Write(file.handle, file.buffer.bytes, size)) {
-    file.count = 0;
+          platform::Write(file.handle, file.buffer.bytes, size, &written)) {
+    // 128-byte blocks would have failed at the block holding the first
+    // byte refused, in the step that filled it.
+    std::size_t block = written / LineFile::kBufferSize;
     Store(code);
+    if (block < file.checked) g_failed_step = file.filled_at[block];
+    file.count = 0;
+    file.checked = 0;
     return false;
   }
-  std::memmove(file.buffer.bytes, file.buffer.bytes + size, rest);
+  std::size_t gone = size / LineFile::kBufferSize;
+  if (rest > 0) {
+    std::memmove(file.buffer.bytes, file.buffer.bytes + size, rest);
+    std::memmove(file.filled_at, file.filled_at + gone,
+                 (rest / LineFile::kBufferSize) * sizeof file.filled_at[0]);
+  }
+  file.checked = file.checked > gone ? file.checked - gone : 0;
   file.count = rest;
   return true;
 }
@@ -209,6 +237,7 @@ void CreateForWriting(LineFile& file) {
   file.handle = handle;
   file.mode = LineFileMode::kWriting;
   file.count = 0;
+  file.checked = 0;
 }
 
 bool AtEndOfFile(LineFile& file) {
@@ -256,7 +285,10 @@ void ReadTextLine(LineFile& file, std::string& line) {
 
 void WriteTextLine(LineFile& file, std::string_view line) {
   if (!ReadyForWriting(file)) return;
-  if (!Put(file, line.data(), line.size()) || !Put(file, "\r\n", 2)) return;
+  bool put = Put(file, line.data(), line.size()) && Put(file, "\r\n", 2);
+  if (file.count / LineFile::kBufferSize > file.checked)
+    g_unchecked_writer = &file;
+  if (!put) return;
   if (file.line_flush) HandOverAll(file);
 }
 
@@ -281,6 +313,7 @@ void CloseLineFile(LineFile& file) {
   // A failed write-out leaves the file open, its handle with it.
   if (file.mode == LineFileMode::kWriting && !HandOverAll(file)) return;
   file.mode = LineFileMode::kClosed;
+  if (g_unchecked_writer == &file) g_unchecked_writer = nullptr;
   // The console's handles belong to the process, not to the line file.
   if (file.name_length > 0) {
     if (platform::ErrorCode code = platform::Close(file.handle)) Store(code);
@@ -312,10 +345,17 @@ void IoErrorMessage(std::int32_t code, char* text, std::size_t capacity) {
 }
 
 [[gnu::noinline]] void CheckIoError() {
+  const void* place = __builtin_return_address(0);
+  if (g_unchecked_writer != nullptr) {
+    NoteCheckedBlocks(*g_unchecked_writer, place);
+    g_unchecked_writer = nullptr;
+  }
   if (IoErrorCode == 0) return;
   std::int32_t code = IoErrorCode;
   IoErrorCode = 0;
+  if (g_failed_step != nullptr) place = g_failed_step;
+  g_failed_step = nullptr;
   char message[32];
   IoErrorMessage(code, message, sizeof message);
-  throw EInOutError(message, code, __builtin_return_address(0));
+  throw EInOutError(message, code, place);
 }

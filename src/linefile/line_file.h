@@ -50,6 +50,12 @@ struct LineFile {
     constexpr Bytes() {}
     char bytes[kLargeBufferSize];
   } buffer = {};
+  // Writing: for each whole block of the buffer, the place of the check
+  // after the step that filled it, so that a block handed over late fails
+  // at the step that 128-byte blocks would have failed at. The first
+  // `checked` blocks have their place.
+  const void* filled_at[kLargeBufferSize / kBufferSize] = {};
+  std::size_t checked = 0;
 };
 
 extern std::int32_t IoErrorCode;
@@ -82,7 +88,9 @@ void HandOverWholeBlocks(LineFile& file);
 void CloseLineFile(LineFile& file);
 
 // Raises an EInOutError when a code is stored, and clears it. Its location
-// is the place just after the call, so every check has one of its own.
+// is the place just after the call, so every check has one of its own; for
+// a block that failed after its step had been checked, the place of that
+// step's check.
 void CheckIoError();
 
 // The message of an input/output error code, into `text`.
