@@ -4,17 +4,22 @@
 
 namespace {
 
-// How often a byte turns up in HTML and text, roughly: letters by their
-// frequency in English, markup and blanks as very common.
-int Commonness(unsigned char byte) {
-  static constexpr char kByFrequency[] = " etaoinsrhldcumfpgwybvkxjqz";
-  if (byte >= 'A' && byte <= 'Z') byte = static_cast<unsigned char>(byte + 32);
-  if (byte == '<' || byte == '>' || byte == '/' || byte == '"' || byte == '=')
-    return 100;
-  for (int rank = 0; kByFrequency[rank] != '\0'; ++rank)
-    if (kByFrequency[rank] == byte) return 99 - rank;
-  return 0;  // Digits, punctuation, control and high bytes: rarer.
-}
+// How often a byte turns up in HTML and text, roughly: markup and blanks
+// most, then letters by their frequency in English; digits, punctuation,
+// control and high bytes least.
+struct CommonnessTable {
+  unsigned char rank[256] = {};
+  constexpr CommonnessTable() {
+    const char by_frequency[] = " etaoinsrhldcumfpgwybvkxjqz";
+    for (int i = 0; by_frequency[i] != '\0'; ++i) {
+      unsigned char byte = static_cast<unsigned char>(by_frequency[i]);
+      rank[byte] = static_cast<unsigned char>(99 - i);
+      if (byte >= 'a' && byte <= 'z') rank[byte - 32] = rank[byte];
+    }
+    for (unsigned char byte : {'<', '>', '/', '"', '='}) rank[byte] = 100;
+  }
+};
+constexpr CommonnessTable kCommonness;
 
 }  // namespace
 
@@ -24,8 +29,8 @@ std::size_t FindSubstring(std::string_view text, std::string_view pattern) {
   // Hunts the pattern's rarest byte with memchr and compares around it.
   std::size_t anchor = 0;
   for (std::size_t i = 1; i < pattern.size(); ++i)
-    if (Commonness(static_cast<unsigned char>(pattern[i])) <
-        Commonness(static_cast<unsigned char>(pattern[anchor])))
+    if (kCommonness.rank[static_cast<unsigned char>(pattern[i])] <
+        kCommonness.rank[static_cast<unsigned char>(pattern[anchor])])
       anchor = i;
   const char* begin = text.data();
   const char* last = begin + (text.size() - pattern.size());  // Last start.
