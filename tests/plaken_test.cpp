@@ -430,3 +430,140 @@ TEST_F(PlakenTest, ExhaustedMemoryIsReported) {
 }
 
 }  // namespace
+
+namespace {
+
+// A page of about 1 MB of plain lines, far larger than any block the tool
+// may use, and what the tool makes of it.
+struct BigPage {
+  std::string page, output;
+};
+
+BigPage MakeBigPage(const std::string& last_line) {
+  BigPage big;
+  for (int n = 0; big.page.size() < 1000000; ++n) {
+    std::string line = "<p>line " + std::to_string(n) + " " +
+                       std::string(static_cast<std::size_t>(n % 97), 'w') +
+                       "</p>";
+    big.page += line + (n % 5 == 0 ? "\r\n" : "\n");
+    big.output += line + "\r\n";
+  }
+  big.page += last_line + "\n";
+  big.output += last_line + "\r\n";
+  return big;
+}
+
+TEST_F(PlakenTest, EarlyEndAfterAMegabyteLeavesOnlyItsWholeBlocks) {
+  BigPage big = MakeBigPage("<textarea>");
+  folder_.Write("page.html", big.page);
+  ToolResult result = Run({"page.html", "missing.txt", "out.html"});
+  EXPECT_EQ(result.out,
+            Refusal("missing.txt that you are inserting does not exist"));
+  EXPECT_EQ(result.exit_status, 0);
+  std::string out = folder_.Read("out.html");
+  std::size_t whole = big.output.size() / 128 * 128;
+  ASSERT_EQ(out.size(), whole);
+  EXPECT_TRUE(out == big.output.substr(0, whole));
+}
+
+TEST_F(PlakenTest, FileSizeLimitStopsTheOutputAtItsExactByte) {
+  // The kernel takes every byte up to the limit, then refuses: the output
+  // holds exactly `limit` bytes whatever block the limit falls in, and the
+  // run ends with the full-disk report, as long as the bytes past it would
+  // have been written.
+  BigPage big = MakeBigPage("last");
+  const long total = static_cast<long>(big.output.size());
+  const long limits[] = {1000, 65536, 65536 + 128, 70001, 131072 * 3 + 5,
+                         total / 128 * 128, total - 1};
+  folder_.Write("page.html", big.page);
+  for (long limit : limits) {
+    ToolOptions options;
+    options.file_size_limit = limit;
+    ToolResult result = Run({"page.html", "notes.txt", "out.html"}, options);
+    EXPECT_TRUE(IsReport(result.out, "I/O error 112.")) << limit;
+    EXPECT_EQ(result.exit_status, 1) << limit;
+    std::string out = folder_.Read("out.html");
+    ASSERT_EQ(out.size(), static_cast<std::size_t>(limit));
+    EXPECT_TRUE(out == big.output.substr(0, out.size())) << limit;
+  }
+  // A limit the whole output fits in changes nothing.
+  ToolOptions options;
+  options.file_size_limit = total;
+  ToolResult result = Run({"page.html", "notes.txt", "out.html"}, options);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_TRUE(folder_.Read("out.html") == big.output);
+}
+
+TEST_F(PlakenTest, FileSizeLimitBeforeAnEarlyEnd) {
+  // With the content file missing at the end: a limit inside the whole
+  // blocks written so far fails the run with the report; a limit only in
+  // the bytes that the early end loses lets the message speak.
+  BigPage big = MakeBigPage("<textarea>");
+  folder_.Write("page.html", big.page);
+  const long whole = static_cast<long>(big.output.size() / 128 * 128);
+  struct Case {
+    long limit;
+    bool fails;
+  } cases[] = {
+      {300000, true},       {whole - 65536 + 77, true}, {whole - 1, true},
+      {whole, false},       {whole + 1, false},
+  };
+  for (const Case& c : cases) {
+    ToolOptions options;
+    options.file_size_limit = c.limit;
+    ToolResult result = Run({"page.html", "missing.txt", "out.html"}, options);
+    std::string out = folder_.Read("out.html");
+    if (c.fails) {
+      EXPECT_TRUE(IsReport(result.out, "I/O error 112.")) << c.limit;
+      EXPECT_EQ(result.exit_status, 1) << c.limit;
+      ASSERT_EQ(out.size(), static_cast<std::size_t>(c.limit));
+    } else {
+      EXPECT_EQ(result.out,
+                Refusal("missing.txt that you are inserting does not exist"))
+          << c.limit;
+      EXPECT_EQ(result.exit_status, 0) << c.limit;
+      ASSERT_EQ(out.size(), static_cast<std::size_t>(whole));
+    }
+    EXPECT_TRUE(out == big.output.substr(0, out.size())) << c.limit;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlakenTest, FailedWriteIsReportedAtTheStepThatFilledTheBlock) {
+  // The block that the limit cuts is filled by a plain line; the bytes
+  // after it come from the content file. The report names the plain
+  // line's write, as when nothing but plain lines follow.
+  std::string plain;
+  for (int n = 0; plain.size() < 20000; ++n)
+    plain += "plain line " + std::to_string(n) + "\n";
+  std::string notes;
+  for (int n = 0; notes.size() < 200000; ++n)
+    notes += "note " + std::to_string(n) + "\n";
+  folder_.Write("notes.txt", notes);
+  ToolOptions options;
+  options.file_size_limit = 1000;
+
+  folder_.Write("page.html", plain + plain);
+  ToolResult plain_only = Run({"page.html", "notes.txt", "out.html"}, options);
+  ASSERT_TRUE(IsReport(plain_only.out, "I/O error 112."));
+  EXPECT_EQ(folder_.Read("out.html").size(), 1000u);
+
+  folder_.Write("page.html", plain + "<textarea>\n");
+  ToolResult spliced = Run({"page.html", "notes.txt", "out.html"}, options);
+  ASSERT_TRUE(IsReport(spliced.out, "I/O error 112."));
+  EXPECT_EQ(folder_.Read("out.html").size(), 1000u);
+  EXPECT_EQ(ReportAddress(spliced.out), ReportAddress(plain_only.out));
+
+  // Cut inside the notes, the report names the notes' write instead.
+  options.file_size_limit = 100000;
+  ToolResult in_notes = Run({"page.html", "notes.txt", "out.html"}, options);
+  ASSERT_TRUE(IsReport(in_notes.out, "I/O error 112."));
+  EXPECT_EQ(folder_.Read("out.html").size(), 100000u);
+  EXPECT_NE(ReportAddress(in_notes.out), ReportAddress(plain_only.out));
+}
+
+}  // namespace

@@ -26,8 +26,16 @@ int main(int argc, char** argv) {
   platform::StartUp(argc, argv);
   std::set_new_handler(NoteShortage);
   try {
-    CheckParameters(TemplateName, ContentName, OutputName);
-    ProcessTemplate();
+    try {
+      CheckParameters(TemplateName, ContentName, OutputName);
+      ProcessTemplate();
+    } catch (...) {
+      // An early end: the output keeps the whole blocks written so far. A
+      // failure to write them comes before the one that ended the run.
+      HandOverWholeBlocks(OutputFile);
+      CheckIoError();
+      throw;
+    }
   } catch (const Exception& failure) {
     ReportUnhandledFailure(failure, failure.Location());
   } catch (const std::bad_alloc&) {

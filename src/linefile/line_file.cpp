@@ -5,15 +5,31 @@
 #include "linefile/failure.h"
 
 std::int32_t IoErrorCode = 0;
-LineFile StandardInput = {LineFileRole::kStandardInput};
-LineFile StandardOutput = {LineFileRole::kStandardOutput};
+LineFile StandardInput{.role = LineFileRole::kStandardInput};
+LineFile StandardOutput{.role = LineFileRole::kStandardOutput};
 
 namespace {
 
 constexpr char kEndOfFileMark = 0x1A;
 
+// The writer whose last step filled blocks that wait for the check after it
+// to note its place.
+LineFile* g_unchecked_writer = nullptr;
+// For the next check: the place of the earlier step whose block failed.
+const void* g_failed_step = nullptr;
+
 void Store(platform::ErrorCode code) {
   IoErrorCode = static_cast<std::int32_t>(code);
+  g_failed_step = nullptr;
+}
+
+// Notes the place of the check that follows the step in which the blocks
+// after the first `checked` were filled.
+void NoteCheckedBlocks(LineFile& file, const void* place) {
+  std::size_t whole = file.count / LineFile::kBufferSize;
+  for (std::size_t block = file.checked; block < whole; ++block)
+    file.filled_at[block] = place;
+  file.checked = whole;
 }
 
 bool IsOpenFor(const LineFile& file, LineFileMode mode) {
@@ -57,8 +73,8 @@ bool FetchBlock(LineFile& file) {
   file.count = 0;
   if (file.end_reached) return false;
   std::size_t got = 0;
-  if (platform::ErrorCode code = platform::Read(
-          file.handle, file.buffer, LineFile::kBufferSize, &got)) {
+  if (platform::ErrorCode code =
+          platform::Read(file.handle, file.buffer.bytes, file.capacity, &got)) {
     Store(code);
     return false;
   }
@@ -74,29 +90,67 @@ bool HasUnreadByte(LineFile& file) {
   return file.position < file.count || FetchBlock(file);
 }
 
-// Hands the buffered bytes to the system. Failed or not, they leave the
-// buffer: a failed write is never retried.
-bool HandOver(LineFile& file) {
-  std::size_t count = file.count;
-  file.count = 0;
-  if (count == 0) return true;
+// Large blocks only where nothing else sees the size of each read and
+// write: not on the console, nor on a character device.
+std::size_t CapacityFor(const LineFile& file, platform::FileKind kind) {
+  bool large = file.large_blocks && file.name_length > 0 &&
+               (kind == platform::FileKind::kDisk ||
+                kind == platform::FileKind::kPipe);
+  return large ? LineFile::kLargeBufferSize : LineFile::kBufferSize;
+}
+
+// Hands the first `size` buffered bytes to the system and keeps the rest.
+// After a failure nothing stays: a failed write is never retried.
+bool HandOver(LineFile& file, std::size_t size) {
+  std::size_t rest = file.count - size;
+  if (size == 0) return true;
+  std::size_t written = 0;
   if (platform::ErrorCode code =
-          platform::Write(file.handle, file.buffer, count)) {
+          platform::Write(file.handle, file.buffer.bytes, size, &written)) {
+    // 128-byte blocks would have failed at the block holding the first
+    // byte refused, in the step that filled it.
+    std::size_t block = written / LineFile::kBufferSize;
     Store(code);
+    if (block < file.checked) g_failed_step = file.filled_at[block];
+    file.count = 0;
+    file.checked = 0;
     return false;
   }
+  std::size_t gone = size / LineFile::kBufferSize;
+  if (rest > 0) {
+    std::memmove(file.buffer.bytes, file.buffer.bytes + size, rest);
+    std::memmove(file.filled_at, file.filled_at + gone,
+                 (rest / LineFile::kBufferSize) * sizeof file.filled_at[0]);
+  }
+  file.checked = file.checked > gone ? file.checked - gone : 0;
+  file.count = rest;
   return true;
 }
 
+bool HandOverAll(LineFile& file) { return HandOver(file, file.count); }
+
 bool Put(LineFile& file, const char* bytes, std::size_t size) {
   while (size > 0) {
-    std::size_t room = LineFile::kBufferSize - file.count;
+    if (file.count == 0 && size >= file.capacity &&
+        file.capacity > LineFile::kBufferSize) {
+      // Whole buffers of a long line go straight from the line.
+      std::size_t direct = size - size % file.capacity;
+      if (platform::ErrorCode code =
+              platform::Write(file.handle, bytes, direct)) {
+        Store(code);
+        return false;
+      }
+      bytes += direct;
+      size -= direct;
+      continue;
+    }
+    std::size_t room = file.capacity - file.count;
     std::size_t step = size < room ? size : room;
-    std::memcpy(file.buffer + file.count, bytes, step);
+    std::memcpy(file.buffer.bytes + file.count, bytes, step);
     file.count += step;
     bytes += step;
     size -= step;
-    if (file.count == LineFile::kBufferSize && !HandOver(file)) return false;
+    if (file.count == file.capacity && !HandOverAll(file)) return false;
   }
   return true;
 }
@@ -123,6 +177,13 @@ void SetLineFileName(LineFile& file, std::string_view name) {
   file.name[file.name_length] = '\0';
 }
 
+void UseLargeBlocks(LineFile& file) { file.large_blocks = true; }
+
+void HandOverWholeBlocks(LineFile& file) {
+  if (file.mode != LineFileMode::kWriting) return;
+  HandOver(file, file.count - file.count % LineFile::kBufferSize);
+}
+
 void OpenForReading(LineFile& file) {
   if (file.name_too_long) {
     Store(kNameTooLong);
@@ -135,6 +196,9 @@ void OpenForReading(LineFile& file) {
       return;
     }
   }
+  file.capacity = file.large_blocks
+                      ? CapacityFor(file, platform::KindOf(handle))
+                      : LineFile::kBufferSize;
   file.handle = handle;
   file.mode = LineFileMode::kReading;
   file.position = 0;
@@ -155,7 +219,8 @@ void CreateForWriting(LineFile& file) {
       return;
     }
   }
-  switch (platform::KindOf(handle)) {
+  platform::FileKind kind = platform::KindOf(handle);
+  switch (kind) {
     case platform::FileKind::kCharacterDevice:
       file.line_flush = true;
       break;
@@ -168,37 +233,50 @@ void CreateForWriting(LineFile& file) {
       Store(kFileNotOpenForOutput);
       return;
   }
+  file.capacity = CapacityFor(file, kind);
   file.handle = handle;
   file.mode = LineFileMode::kWriting;
   file.count = 0;
+  file.checked = 0;
 }
 
 bool AtEndOfFile(LineFile& file) {
   if (!ReadyForReading(file)) return true;
-  return !HasUnreadByte(file) || file.buffer[file.position] == kEndOfFileMark;
+  return !HasUnreadByte(file) || file.buffer.bytes[file.position] == kEndOfFileMark;
 }
 
 void ReadTextLine(LineFile& file, std::string& line) {
   line.clear();
   if (!ReadyForReading(file)) return;
-  if (!HasUnreadByte(file) || file.buffer[file.position] == kEndOfFileMark)
+  if (!HasUnreadByte(file) || file.buffer.bytes[file.position] == kEndOfFileMark)
     return;
+  // The next LF in the buffer, looked for once per block, so that lone CRs
+  // cost no second search.
+  const char* lf = nullptr;
   for (;;) {
-    const char* start = file.buffer + file.position;
-    const char* end = file.buffer + file.count;
-    const char* stop = start;
-    while (stop < end && *stop != '\n' && *stop != '\r') ++stop;
+    const char* start = file.buffer.bytes + file.position;
+    const char* end = file.buffer.bytes + file.count;
+    if (lf == nullptr || lf < start) {
+      lf = static_cast<const char*>(
+          std::memchr(start, '\n', static_cast<std::size_t>(end - start)));
+      if (lf == nullptr) lf = end;
+    }
+    const char* stop = static_cast<const char*>(
+        std::memchr(start, '\r', static_cast<std::size_t>(lf - start)));
+    if (stop == nullptr) stop = lf;
     line.append(start, static_cast<std::size_t>(stop - start));
-    file.position = static_cast<std::size_t>(stop - file.buffer);
+    file.position = static_cast<std::size_t>(stop - file.buffer.bytes);
     if (stop == end) {
+      lf = nullptr;
       if (!FetchBlock(file)) return;
       continue;
     }
     ++file.position;
     if (*stop == '\n') return;
     // A CR: the byte after it decides, even when it lies in the next block.
+    if (file.position == file.count) lf = nullptr;
     if (!HasUnreadByte(file)) return;
-    if (file.buffer[file.position] == '\n') {
+    if (file.buffer.bytes[file.position] == '\n') {
       ++file.position;
       return;
     }
@@ -207,14 +285,17 @@ void ReadTextLine(LineFile& file, std::string& line) {
 
 void WriteTextLine(LineFile& file, std::string_view line) {
   if (!ReadyForWriting(file)) return;
-  if (!Put(file, line.data(), line.size()) || !Put(file, "\r\n", 2)) return;
-  if (file.line_flush) HandOver(file);
+  bool put = Put(file, line.data(), line.size()) && Put(file, "\r\n", 2);
+  if (file.count / LineFile::kBufferSize > file.checked)
+    g_unchecked_writer = &file;
+  if (!put) return;
+  if (file.line_flush) HandOverAll(file);
 }
 
 void FlushLineFile(LineFile& file) {
   switch (file.mode) {
     case LineFileMode::kWriting:
-      HandOver(file);
+      HandOverAll(file);
       break;
     case LineFileMode::kReading:
       break;
@@ -230,8 +311,9 @@ void CloseLineFile(LineFile& file) {
     return;
   }
   // A failed write-out leaves the file open, its handle with it.
-  if (file.mode == LineFileMode::kWriting && !HandOver(file)) return;
+  if (file.mode == LineFileMode::kWriting && !HandOverAll(file)) return;
   file.mode = LineFileMode::kClosed;
+  if (g_unchecked_writer == &file) g_unchecked_writer = nullptr;
   // The console's handles belong to the process, not to the line file.
   if (file.name_length > 0) {
     if (platform::ErrorCode code = platform::Close(file.handle)) Store(code);
@@ -263,10 +345,17 @@ void IoErrorMessage(std::int32_t code, char* text, std::size_t capacity) {
 }
 
 [[gnu::noinline]] void CheckIoError() {
+  const void* place = __builtin_return_address(0);
+  if (g_unchecked_writer != nullptr) {
+    NoteCheckedBlocks(*g_unchecked_writer, place);
+    g_unchecked_writer = nullptr;
+  }
   if (IoErrorCode == 0) return;
   std::int32_t code = IoErrorCode;
   IoErrorCode = 0;
+  if (g_failed_step != nullptr) place = g_failed_step;
+  g_failed_step = nullptr;
   char message[32];
   IoErrorMessage(code, message, sizeof message);
-  throw EInOutError(message, code, __builtin_return_address(0));
+  throw EInOutError(message, code, place);
 }

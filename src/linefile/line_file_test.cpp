@@ -194,6 +194,63 @@ TEST_F(LineFileTest, NamesLongerThanTheLineFileHoldsAreRefused) {
   IoErrorCode = 0;
 }
 
+TEST_F(LineFileTest, LargeBlocksReadTheSameLines) {
+  // CRs and LFs on both sides of a large block's end, and a 0x1A there.
+  const std::size_t end = LineFile::kLargeBufferSize;
+  struct Case {
+    std::string bytes;
+    Lines lines;
+  } cases[] = {
+      {std::string(end - 1, 'h') + "\r\nnext", {std::string(end - 1, 'h'), "next"}},
+      {std::string(end - 1, 'h') + "\rx\n", {std::string(end - 1, 'h') + "x"}},
+      {std::string(end - 2, 'h') + "\r\r\n\x1a", {std::string(end - 2, 'h')}},
+      {std::string(end, 'f') + "\x1a" "z\n", {std::string(end, 'f') + "\x1a" "z"}},
+      {std::string(end - 1, 'g') + "\n\x1a" "z\n", {std::string(end - 1, 'g')}},
+      {std::string(3 * end + 5, 'r') + "\r", {std::string(3 * end + 5, 'r')}},
+      {"a\rb\rc\r\nd", {"abc", "d"}},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(c.bytes);
+    LineFile file;
+    SetLineFileName(file, path_);
+    UseLargeBlocks(file);
+    OpenForReading(file);
+    Lines lines;
+    std::string line;
+    while (!AtEndOfFile(file)) {
+      ReadTextLine(file, line);
+      lines.push_back(line);
+    }
+    CloseLineFile(file);
+    EXPECT_EQ(IoErrorCode, 0);
+    EXPECT_TRUE(lines == c.lines) << c.bytes.size() << " bytes";
+  }
+}
+
+TEST_F(LineFileTest, LargeBlocksHandOverWholeBlocksAtAnEarlyEnd) {
+  LineFile file;
+  SetLineFileName(file, path_);
+  UseLargeBlocks(file);
+  CreateForWriting(file);
+  ASSERT_EQ(IoErrorCode, 0);
+  WriteTextLine(file, std::string(298, 'a'));  // 300 bytes with CR LF.
+  EXPECT_EQ(ReadBytes(), "");  // Held back, unlike 128-byte blocks.
+  HandOverWholeBlocks(file);
+  EXPECT_EQ(ReadBytes(), std::string(256, 'a'));
+  HandOverWholeBlocks(file);  // Nothing whole is left.
+  EXPECT_EQ(ReadBytes().size(), 256u);
+  // A line longer than the buffer goes on in order after the kept bytes.
+  std::string long_line(LineFile::kLargeBufferSize * 2 + 7, 'b');
+  WriteTextLine(file, long_line);
+  HandOverWholeBlocks(file);
+  std::size_t total = 300 + long_line.size() + 2;
+  EXPECT_EQ(ReadBytes().size(), total / 128 * 128);
+  CloseLineFile(file);
+  EXPECT_EQ(IoErrorCode, 0);
+  EXPECT_TRUE(ReadBytes() ==
+              std::string(298, 'a') + "\r\n" + long_line + "\r\n");
+}
+
 TEST(CheckIoErrorTest, TurnsTheStoredCodeIntoAFailureWithItsMessage) {
   struct Case {
     std::int32_t code;

@@ -50,8 +50,10 @@ bool HoldAgainstWriting(const char* name, Handle* handle);
 
 // Reads up to `size` bytes; `*got` is 0 at the end of the input.
 ErrorCode Read(Handle handle, char* buffer, std::size_t size, std::size_t* got);
-// Writes all `size` bytes, or fails.
-ErrorCode Write(Handle handle, const char* bytes, std::size_t size);
+// Writes all `size` bytes, or fails; `*written`, if given, is how many of
+// them reached the system either way.
+ErrorCode Write(Handle handle, const char* bytes, std::size_t size,
+                std::size_t* written = nullptr);
 
 FileKind KindOf(Handle handle);
 

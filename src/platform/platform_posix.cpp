@@ -294,18 +294,25 @@ ErrorCode Read(Handle handle, char* buffer, std::size_t size,
   }
 }
 
-ErrorCode Write(Handle handle, const char* bytes, std::size_t size) {
-  while (size > 0) {
-    ssize_t result = write(static_cast<int>(handle), bytes, size);
+ErrorCode Write(Handle handle, const char* bytes, std::size_t size,
+                std::size_t* written) {
+  std::size_t done = 0;
+  ErrorCode code = 0;
+  while (done < size) {
+    ssize_t result = write(static_cast<int>(handle), bytes + done, size - done);
     if (result < 0) {
       if (errno == EINTR) continue;
-      return FromErrno(errno);
+      code = FromErrno(errno);
+      break;
     }
-    if (result == 0) return kDiskFull;
-    bytes += result;
-    size -= static_cast<std::size_t>(result);
+    if (result == 0) {
+      code = kDiskFull;
+      break;
+    }
+    done += static_cast<std::size_t>(result);
   }
-  return 0;
+  if (written != nullptr) *written = done;
+  return code;
 }
 
 FileKind KindOf(Handle handle) {

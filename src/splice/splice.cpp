@@ -26,6 +26,8 @@ void CreateOutputSparingContent() {
 void ProcessTemplate() {
   SetLineFileName(TemplateFile, TemplateName);
   SetLineFileName(OutputFile, OutputName);
+  UseLargeBlocks(TemplateFile);
+  UseLargeBlocks(OutputFile);
   // The template opens first, so an unreadable one leaves the output as it is.
   OpenForReading(TemplateFile);
   CheckIoError();
@@ -57,10 +59,16 @@ void ProcessTemplate() {
 
 void CopyContentFile(std::string& line) {
   // Looked for again at every text area: the file may have come or gone.
-  if (!FileExists(ContentName))
+  if (!FileExists(ContentName)) {
+    // The output keeps the whole blocks written so far; if they cannot be
+    // written, that failure is the one to report.
+    HandOverWholeBlocks(OutputFile);
+    CheckIoError();
     FailWithMessage(ContentName + " that you are inserting does not exist");
+  }
   LineFile ContentFile;
   SetLineFileName(ContentFile, ContentName);
+  UseLargeBlocks(ContentFile);
   OpenForReading(ContentFile);
   CheckIoError();
   for (;;) {
