@@ -67,15 +67,43 @@ std::string ToolPath() {
 
 namespace {
 
-std::vector<std::string> CommandWords(const std::vector<std::string>& args) {
+// PLAKEN_LAUNCHER's words, then `program` and its arguments.
+std::vector<std::string> CommandWords(const std::string& program,
+                                      const std::vector<std::string>& args) {
   std::vector<std::string> words;
   if (const char* launcher = std::getenv("PLAKEN_LAUNCHER")) {
     std::istringstream split(launcher);
     for (std::string word; split >> word;) words.push_back(word);
   }
-  words.push_back(ToolPath());
+  words.push_back(program);
   words.insert(words.end(), args.begin(), args.end());
   return words;
+}
+
+// The name Windows (under Wine, drive Z: is the root) gives an absolute path.
+std::string WindowsPath(const std::string& path) {
+  std::string windows =
+      "Z:" + std::filesystem::absolute(path).lexically_normal().string();
+  for (char& c : windows)
+    if (c == '/') c = '\\';
+  return windows;
+}
+
+std::string Hex(const std::string& bytes) {
+  std::string hex;
+  for (unsigned char byte : bytes) {
+    hex += "0123456789abcdef"[byte >> 4];
+    hex += "0123456789abcdef"[byte & 0xF];
+  }
+  return hex;
+}
+
+std::string LaunchPath() {
+  if (const char* path = std::getenv("PLAKEN_WINDOWS_LAUNCH"); path && *path)
+    return path;
+  return (std::filesystem::path(ToolPath()).parent_path() / "tests" /
+          "plaken_launch.exe")
+      .string();
 }
 
 double Now() {
@@ -111,12 +139,8 @@ void PrepareStream(int fd, StreamSetup setup, int pipe_end,
   }
 }
 
-}  // namespace
-
-ToolResult RunTool(const std::string& folder,
-                   const std::vector<std::string>& arguments,
-                   const ToolOptions& options) {
-  std::vector<std::string> words = CommandWords(arguments);
+ToolResult RunWords(const std::string& folder, std::vector<std::string> words,
+                    const ToolOptions& options) {
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -206,4 +230,49 @@ ToolResult RunTool(const std::string& folder,
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   return result;
+}
+
+}  // namespace
+
+bool OnWindows() {
+  const std::string path = ToolPath();
+  return path.size() >= 4 && path.compare(path.size() - 4, 4, ".exe") == 0;
+}
+
+ToolResult RunTool(const std::string& folder,
+                   const std::vector<std::string>& arguments,
+                   const ToolOptions& options) {
+  // A closed stream reaches a Windows program as some handle of Wine's own;
+  // only a Windows parent can start it without one.
+  if (OnWindows() && (options.input == StreamSetup::kClosed ||
+                      options.output == StreamSetup::kClosed)) {
+    std::string line;
+    for (const std::string& argument : arguments) {
+      bool quote = argument.empty() ||
+                   argument.find_first_of(" \t") != std::string::npos;
+      line += (line.empty() ? "" : " ") +
+              (quote ? "\"" + argument + "\"" : argument);
+    }
+    return RunToolWithCommandLine(folder, line, options);
+  }
+  return RunWords(folder, CommandWords(ToolPath(), arguments), options);
+}
+
+ToolResult RunToolWithCommandLine(const std::string& folder,
+                                  const std::string& after_program_name,
+                                  const ToolOptions& options) {
+  const std::string program = WindowsPath(ToolPath());
+  std::string flags;
+  if (options.input == StreamSetup::kClosed) flags += 'i';
+  if (options.output == StreamSetup::kClosed) flags += 'o';
+  // The launcher itself gets harmless streams; it leaves them out for the tool.
+  ToolOptions launch = options;
+  if (launch.input == StreamSetup::kClosed) launch.input = StreamSetup::kNull;
+  if (launch.output == StreamSetup::kClosed) launch.output = StreamSetup::kNull;
+  return RunWords(folder,
+                  CommandWords(LaunchPath(),
+                               {Hex(program),
+                                Hex("\"" + program + "\" " + after_program_name),
+                                flags.empty() ? "-" : flags}),
+                  launch);
 }

@@ -49,8 +49,16 @@ struct ToolResult {
 // beside these tests. PLAKEN_LAUNCHER, if set, is put before it (words
 // separated by blanks), to run a build for another system.
 std::string ToolPath();
+// Whether the tool is a Windows build (plaken.exe), run through a launcher.
+bool OnWindows();
 ToolResult RunTool(const std::string& folder,
                    const std::vector<std::string>& arguments,
                    const ToolOptions& options = {});
+// Windows only: starts the tool with this raw command line after its
+// (quoted) program name, byte for byte, through plaken_launch.exe beside
+// the tool (PLAKEN_WINDOWS_LAUNCH overrides its path).
+ToolResult RunToolWithCommandLine(const std::string& folder,
+                                  const std::string& after_program_name,
+                                  const ToolOptions& options = {});
 
 #endif  // PLAKEN_TESTS_TOOL_RUNNER_H_
