@@ -114,7 +114,10 @@ ToolResult RunTool(const std::string& folder,
   argv.push_back(nullptr);
 
   int in[2], out[2], err[2];
-  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0)
+  // Close-on-exec, so a tool started at the same time from another thread
+  // does not keep this one's pipes open.
+  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 ||
+      pipe2(err, O_CLOEXEC) != 0)
     throw std::runtime_error("pipe failed");
   pid_t child = fork();
   if (child == 0) {
@@ -135,6 +138,11 @@ ToolResult RunTool(const std::string& folder,
       rlimit limit = {static_cast<rlim_t>(options.file_size_limit),
                       static_cast<rlim_t>(options.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    for (const std::string& setting : options.environment) {
+      std::size_t equals = setting.find('=');
+      setenv(setting.substr(0, equals).c_str(),
+             equals == std::string::npos ? "" : setting.c_str() + equals + 1, 1);
     }
     execvp(argv[0], argv.data());
     _exit(127);
