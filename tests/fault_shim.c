@@ -12,6 +12,9 @@
  *   PLAKEN_FAULT_ERRNO=e      ... with errno e (default EIO)
  *   PLAKEN_FAULT_ALLOC=k      the k-th allocation returns NULL ...
  *   PLAKEN_FAULT_STICKY=1     ... and every one after it too
+ *
+ * Built with PLAKEN_FAULT_NO_ALLOC it leaves allocations alone, for a tool
+ * whose allocator belongs to the sanitizers.
  */
 #define _GNU_SOURCE
 #include <dirent.h>
@@ -37,7 +40,9 @@ static int log_fd = -1;
 static long io_count = 0;
 static long io_fail = 0;
 static int io_errno = EIO;
+#ifndef PLAKEN_FAULT_NO_ALLOC
 static long alloc_count = 0;
+#endif
 static long alloc_fail = 0;
 static int alloc_sticky = 0;
 
@@ -279,6 +284,7 @@ int closedir(DIR* directory) {
   return real_closedir(directory);
 }
 
+#ifndef PLAKEN_FAULT_NO_ALLOC
 /* Allocations. The real ones are glibc's own entry points, which need no
  * lookup (a lookup may itself allocate). */
 static int AllocFails(const char* call, size_t size) {
@@ -328,6 +334,8 @@ int posix_memalign(void** result, size_t alignment, size_t size) {
   *result = block;
   return 0;
 }
+
+#endif  /* PLAKEN_FAULT_NO_ALLOC */
 
 /* Counting starts when main does. */
 typedef int (*MainFunction)(int, char**, char**);
