@@ -134,7 +134,8 @@ ToolResult RunTool(const std::string& folder,
       setrlimit(RLIMIT_AS, &limit);
     }
     if (options.file_size_limit > 0) {
-      signal(SIGXFSZ, SIG_IGN);
+      // As a shell leaves it: the tool itself must keep the signal away.
+      signal(SIGXFSZ, SIG_DFL);
       rlimit limit = {static_cast<rlim_t>(options.file_size_limit),
                       static_cast<rlim_t>(options.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &limit);
