@@ -6,6 +6,8 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(PLAKEN_MINGW_PREFIX x86_64-w64-mingw32)
 # The win32 threads variant needs no threading library at run time.
+find_program(CMAKE_C_COMPILER NAMES ${PLAKEN_MINGW_PREFIX}-gcc-win32
+                                    ${PLAKEN_MINGW_PREFIX}-gcc REQUIRED)
 find_program(CMAKE_CXX_COMPILER NAMES ${PLAKEN_MINGW_PREFIX}-g++-win32
                                       ${PLAKEN_MINGW_PREFIX}-g++ REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${PLAKEN_MINGW_PREFIX}-windres)

@@ -146,7 +146,10 @@ ToolResult RunWords(const std::string& folder, std::vector<std::string> words,
   argv.push_back(nullptr);
 
   int in[2], out[2], err[2];
-  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0)
+  // Close-on-exec, so a tool started at the same time from another thread
+  // does not keep this one's pipes open.
+  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 ||
+      pipe2(err, O_CLOEXEC) != 0)
     throw std::runtime_error("pipe failed");
   pid_t child = fork();
   if (child == 0) {
@@ -163,10 +166,19 @@ ToolResult RunWords(const std::string& folder, std::vector<std::string> words,
       setrlimit(RLIMIT_AS, &limit);
     }
     if (options.file_size_limit > 0) {
-      signal(SIGXFSZ, SIG_IGN);
+      // As a shell leaves it: the tool itself must keep the signal away.
+      // A launcher (Wine) is no part of the tool, and leaves the signal as
+      // it finds it, so there it is kept away here.
+      const char* launcher = std::getenv("PLAKEN_LAUNCHER");
+      signal(SIGXFSZ, launcher != nullptr && *launcher ? SIG_IGN : SIG_DFL);
       rlimit limit = {static_cast<rlim_t>(options.file_size_limit),
                       static_cast<rlim_t>(options.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    for (const std::string& setting : options.environment) {
+      std::size_t equals = setting.find('=');
+      setenv(setting.substr(0, equals).c_str(),
+             equals == std::string::npos ? "" : setting.c_str() + equals + 1, 1);
     }
     execvp(argv[0], argv.data());
     _exit(127);

@@ -35,6 +35,8 @@ struct ToolOptions {
   long address_space_limit = 0;  // Bytes; 0 leaves it as it is.
   long file_size_limit = 0;      // Bytes; 0 leaves it as it is.
   int timeout_seconds = 30;
+  // NAME=VALUE settings added to the tool's environment alone.
+  std::vector<std::string> environment;
 };
 
 struct ToolResult {

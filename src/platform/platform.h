@@ -36,7 +36,8 @@ Handle StandardInputHandle();
 Handle StandardOutputHandle();
 
 // Opens an existing file for reading: others may read it too, but nobody may
-// write it while it is open.
+// write it while it is open. A pipe opens too, without waiting for a writer;
+// a directory or a device is refused with 5, as it may have no end.
 ErrorCode OpenForReading(const char* name, Handle* handle);
 // Creates a file, or empties an existing one, for writing: others may only
 // read it while it is open. A refused create leaves an existing file intact.

@@ -222,7 +222,9 @@ Handle StandardInputHandle() { return g_stream_absent[0] ? -1 : 0; }
 Handle StandardOutputHandle() { return g_stream_absent[1] ? -1 : 1; }
 
 ErrorCode OpenForReading(const char* name, Handle* handle) {
-  int fd = open(name, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  // Without waiting: a FIFO that nobody writes opens at once and reads as
+  // empty, instead of holding the run forever.
+  int fd = open(name, O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return FromErrno(errno, name);
   struct stat info;
   if (fstat(fd, &info) != 0) {
@@ -230,12 +232,23 @@ ErrorCode OpenForReading(const char* name, Handle* handle) {
     close(fd);
     return code;
   }
-  if (S_ISDIR(info.st_mode)) {
+  // Only files and pipes come to an end. A device (/dev/zero, a terminal)
+  // may never do so, and would be one line growing until memory runs out.
+  if (!S_ISREG(info.st_mode) && !S_ISFIFO(info.st_mode)) {
     close(fd);
     return kAccessDenied;
   }
-  if (S_ISREG(info.st_mode)) {
-    if (ErrorCode code = Share(fd, info, /*writing=*/false)) return code;
+  if (S_ISFIFO(info.st_mode)) {
+    // Reads wait for the writer again, as on any pipe. A regular file
+    // ignores the flag.
+    int flags = fcntl(fd, F_GETFL);
+    if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+      ErrorCode code = FromErrno(errno);
+      close(fd);
+      return code;
+    }
+  } else if (ErrorCode code = Share(fd, info, /*writing=*/false)) {
+    return code;
   }
   *handle = fd;
   return 0;
