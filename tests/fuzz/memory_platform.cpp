@@ -44,8 +44,10 @@ ErrorCode Read(Handle, char* buffer, std::size_t size, std::size_t* got) {
   return 0;
 }
 
-ErrorCode Write(Handle, const char* bytes, std::size_t size) {
+ErrorCode Write(Handle, const char* bytes, std::size_t size,
+                std::size_t* written) {
   fuzz::g_writes.emplace_back(bytes, size);
+  if (written != nullptr) *written = size;
   return 0;
 }
 
