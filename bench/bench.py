@@ -1,5 +1,7 @@
 """Times plaken against the tools a user would pick instead for the same
-splice, on a fixed generated workload. Usage: bench.py PLAKEN DATA_DIR [ROUNDS]
+splice, on a fixed generated workload.
+Usage: bench.py PLAKEN DATA_DIR [ROUNDS [WORKLOAD...]]
+WORKLOAD is standard, line or small; all three by default.
 
 Needs python3, GNU sed, mawk and/or gawk, cmp, cat and GNU time
 (/usr/bin/time, Debian package "time"). Prints, for each
@@ -204,22 +206,29 @@ def main():
     plaken = os.path.abspath(sys.argv[1])
     data = os.path.abspath(sys.argv[2])
     rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 5
+    chosen = sys.argv[4:] or ["standard", "line", "small"]
+    for name in chosen:
+        if name not in ("standard", "line", "small"):
+            sys.exit("unknown workload %s: standard, line or small" % name)
     generate(data)
     print("machine: %d processors (nproc)" % os.cpu_count())
 
     def size(folder, name):
         return os.path.getsize(os.path.join(data, folder, name))
 
-    benchmark("Standard workload: %.1f MB template, %.1f KB notes"
-              % (size("standard", "page.html") / 1e6, size("standard", "notes.txt") / 1e3),
-              splice_commands(plaken), os.path.join(data, "standard"), rounds, {})
-    benchmark("One line of %d MiB without a line end" % (size("line", "page.html") >> 20),
-              splice_commands(plaken, leave_out=("mawk",)), os.path.join(data, "line"), rounds,
-              {"sed": False, "sed why": "sed leaves a last line without its LF"})
-    print("  (mawk left out: it takes about three minutes on this line)")
-    benchmark("Small page (%d bytes, %d-byte notes), 200 runs in a row"
-              % (size("small", "page.html"), size("small", "notes.txt")),
-              splice_commands(plaken, repeat=200), os.path.join(data, "small"), rounds, {})
+    if "standard" in chosen:
+        benchmark("Standard workload: %.1f MB template, %.1f KB notes"
+                  % (size("standard", "page.html") / 1e6, size("standard", "notes.txt") / 1e3),
+                  splice_commands(plaken), os.path.join(data, "standard"), rounds, {})
+    if "line" in chosen:
+        benchmark("One line of %d MiB without a line end" % (size("line", "page.html") >> 20),
+                  splice_commands(plaken, leave_out=("mawk",)), os.path.join(data, "line"),
+                  rounds, {"sed": False, "sed why": "sed leaves a last line without its LF"})
+        print("  (mawk left out: it takes about three minutes on this line)")
+    if "small" in chosen:
+        benchmark("Small page (%d bytes, %d-byte notes), 200 runs in a row"
+                  % (size("small", "page.html"), size("small", "notes.txt")),
+                  splice_commands(plaken, repeat=200), os.path.join(data, "small"), rounds, {})
 
 
 main()
