@@ -71,6 +71,7 @@ bool ReadyForWriting(LineFile& file) {
 bool FetchBlock(LineFile& file) {
   file.position = 0;
   file.count = 0;
+  file.next_cr = LineFile::kNotSearched;
   if (file.end_reached) return false;
   std::size_t got = 0;
   if (platform::ErrorCode code =
@@ -203,6 +204,7 @@ void OpenForReading(LineFile& file) {
   file.mode = LineFileMode::kReading;
   file.position = 0;
   file.count = 0;
+  file.next_cr = LineFile::kNotSearched;
   file.end_reached = false;
 }
 
@@ -245,13 +247,16 @@ bool AtEndOfFile(LineFile& file) {
   return !HasUnreadByte(file) || file.buffer.bytes[file.position] == kEndOfFileMark;
 }
 
-void ReadTextLine(LineFile& file, std::string& line) {
+namespace {
+
+template <typename Text>
+void ReadLine(LineFile& file, Text& line) {
   line.clear();
   if (!ReadyForReading(file)) return;
   if (!HasUnreadByte(file) || file.buffer.bytes[file.position] == kEndOfFileMark)
     return;
-  // The next LF in the buffer, looked for once per block, so that lone CRs
-  // cost no second search.
+  // The next LF is looked for once per line, and the next CR once for all
+  // the lines before it.
   const char* lf = nullptr;
   for (;;) {
     const char* start = file.buffer.bytes + file.position;
@@ -261,9 +266,18 @@ void ReadTextLine(LineFile& file, std::string& line) {
           std::memchr(start, '\n', static_cast<std::size_t>(end - start)));
       if (lf == nullptr) lf = end;
     }
-    const char* stop = static_cast<const char*>(
-        std::memchr(start, '\r', static_cast<std::size_t>(lf - start)));
-    if (stop == nullptr) stop = lf;
+    if (file.next_cr < file.position || file.next_cr > file.count) {
+      const void* cr =
+          std::memchr(start, '\r', static_cast<std::size_t>(end - start));
+      file.next_cr = cr == nullptr ? file.count
+                                   : static_cast<std::size_t>(
+                                         static_cast<const char*>(cr) -
+                                         file.buffer.bytes);
+    }
+    const char* stop =
+        file.next_cr < static_cast<std::size_t>(lf - file.buffer.bytes)
+            ? file.buffer.bytes + file.next_cr
+            : lf;
     line.append(start, static_cast<std::size_t>(stop - start));
     file.position = static_cast<std::size_t>(stop - file.buffer.bytes);
     if (stop == end) {
@@ -283,9 +297,25 @@ void ReadTextLine(LineFile& file, std::string& line) {
   }
 }
 
+}  // namespace
+
+void ReadTextLine(LineFile& file, TextLine& line) { ReadLine(file, line); }
+void ReadTextLine(LineFile& file, std::string& line) { ReadLine(file, line); }
+
 void WriteTextLine(LineFile& file, std::string_view line) {
   if (!ReadyForWriting(file)) return;
-  bool put = Put(file, line.data(), line.size()) && Put(file, "\r\n", 2);
+  bool put = true;
+  std::size_t room = file.capacity - file.count;
+  if (room > 2 && line.size() < room - 2) {
+    // Leaves the buffer short of full: nothing to hand over yet.
+    char* out = file.buffer.bytes + file.count;
+    std::memcpy(out, line.data(), line.size());
+    out[line.size()] = '\r';
+    out[line.size() + 1] = '\n';
+    file.count += line.size() + 2;
+  } else {
+    put = Put(file, line.data(), line.size()) && Put(file, "\r\n", 2);
+  }
   if (file.count / LineFile::kBufferSize > file.checked)
     g_unchecked_writer = &file;
   if (!put) return;

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "linefile/text_line.h"
 #include "platform/platform.h"
 
 enum class LineFileMode { kClosed, kReading, kWriting };
@@ -43,6 +44,10 @@ struct LineFile {
   std::size_t capacity = kBufferSize;
   std::size_t position = 0;
   std::size_t count = 0;
+  // Reading: where the first CR at or after `position` lies in the block
+  // (`count` if none does), or kNotSearched.
+  static constexpr std::size_t kNotSearched = SIZE_MAX;
+  std::size_t next_cr = kNotSearched;
   // Reading: the last block fetched, `position` the next unread byte.
   // Writing: the bytes not yet handed to the system. Never cleared: `count`
   // says which bytes hold, and a line file on the stack costs no clearing.
@@ -78,6 +83,7 @@ void OpenForReading(LineFile& file);
 void CreateForWriting(LineFile& file);
 bool AtEndOfFile(LineFile& file);
 // Reads into `line`, which keeps its storage from one line to the next.
+void ReadTextLine(LineFile& file, TextLine& line);
 void ReadTextLine(LineFile& file, std::string& line);
 void WriteTextLine(LineFile& file, std::string_view line);
 void FlushLineFile(LineFile& file);

@@ -227,6 +227,47 @@ TEST_F(LineFileTest, LargeBlocksReadTheSameLines) {
   }
 }
 
+TEST_F(LineFileTest, LargeBlocksFollowTheLineRulesOnRandomBytes) {
+  // Runs of LFs, CRs and text of every length, over several large blocks:
+  // a CR looked for once serves all the lines before it, in any block.
+  std::uint64_t state = 7;
+  auto next = [&state](std::uint64_t bound) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return (state >> 33) % bound;
+  };
+  std::string bytes;
+  while (bytes.size() < 5 * LineFile::kLargeBufferSize) {
+    const char kinds[] = {'\n', '\r', 't'};
+    char kind = kinds[next(3)];
+    std::size_t run = kind == 't' ? next(next(4) == 0 ? 3000 : 60) : 1 + next(2);
+    bytes.append(run, kind);
+  }
+  bytes[0] = 't';  // A 0x1A first would end the file at once.
+  Lines model(1);
+  for (char byte : bytes) {
+    if (byte == '\n') model.emplace_back();
+    else if (byte != '\r') model.back() += byte;
+  }
+  if (bytes.back() == '\n') model.pop_back();
+
+  WriteBytes(bytes);
+  LineFile file;
+  SetLineFileName(file, path_);
+  UseLargeBlocks(file);
+  OpenForReading(file);
+  Lines lines;
+  TextLine line;
+  while (!AtEndOfFile(file)) {
+    ReadTextLine(file, line);
+    lines.emplace_back(line);
+  }
+  CloseLineFile(file);
+  EXPECT_EQ(IoErrorCode, 0);
+  ASSERT_EQ(lines.size(), model.size());
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    ASSERT_EQ(lines[i], model[i]) << "line " << i;
+}
+
 TEST_F(LineFileTest, LargeBlocksHandOverWholeBlocksAtAnEarlyEnd) {
   LineFile file;
   SetLineFileName(file, path_);

@@ -43,4 +43,33 @@ TEST(FindSubstringTest, LeftmostExactMatch) {
   EXPECT_EQ(FindSubstring("", "a"), std::string::npos);
 }
 
+TEST(FindSubstringTest, EveryPlaceAroundTheBlocksItLooksAtTogether) {
+  // Texts of every length over a few blocks, full of near misses that
+  // share the pattern's rarer bytes, with the pattern at every place.
+  const std::string pattern = "<textarea";
+  const std::string decoys = "xtaxrea<tex_areatextarea<textarex";
+  for (std::size_t length = 0; length < 70; ++length) {
+    std::string filler;
+    while (filler.size() < length) filler += decoys;
+    filler.resize(length);
+    ASSERT_EQ(FindSubstring(filler, pattern), filler.find(pattern)) << filler;
+    for (std::size_t at = 0; at + pattern.size() <= length; ++at) {
+      std::string text = filler;
+      text.replace(at, pattern.size(), pattern);
+      ASSERT_EQ(FindSubstring(text, pattern), text.find(pattern)) << text;
+      const SearchPattern ready(pattern);
+      ASSERT_EQ(FindSubstring(text, ready), text.find(pattern)) << text;
+    }
+  }
+}
+
+TEST(ReplaceAllTest, TextLineIsRewrittenLikeAString) {
+  TextLine line;
+  line.append("a</textarea>b</textarea>");
+  ReplaceAll("</textarea>", "", line);
+  EXPECT_EQ(std::string_view(line), "ab");
+  ReplaceAll("b", "[b]", line);
+  EXPECT_EQ(std::string_view(line), "a[b]");
+}
+
 }  // namespace

@@ -32,14 +32,15 @@ void ProcessTemplate() {
   OpenForReading(TemplateFile);
   CheckIoError();
   CreateOutputSparingContent();
-  std::string line;
+  const SearchPattern marker(kTextAreaMarker);
+  TextLine line;
   for (;;) {
     bool at_end = AtEndOfFile(TemplateFile);
     CheckIoError();
     if (at_end) break;
     ReadTextLine(TemplateFile, line);
     CheckIoError();
-    if (FindSubstring(line, kTextAreaMarker) == std::string_view::npos) {
+    if (FindSubstring(line, marker) == std::string_view::npos) {
       WriteTextLine(OutputFile, line);
       CheckIoError();
       continue;
@@ -57,7 +58,7 @@ void ProcessTemplate() {
   CheckIoError();
 }
 
-void CopyContentFile(std::string& line) {
+void CopyContentFile(TextLine& line) {
   // Looked for again at every text area: the file may have come or gone.
   if (!FileExists(ContentName)) {
     // The output keeps the whole blocks written so far; if they cannot be

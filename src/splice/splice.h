@@ -3,8 +3,6 @@
 #ifndef PLAKEN_SPLICE_SPLICE_H_
 #define PLAKEN_SPLICE_SPLICE_H_
 
-#include <string>
-
 #include "linefile/line_file.h"
 
 extern LineFile TemplateFile;
@@ -15,6 +13,6 @@ void ProcessTemplate();
 
 // Copies the whole content file into OutputFile, reading it into `line`.
 // A missing content file ends the run with a message.
-void CopyContentFile(std::string& line);
+void CopyContentFile(TextLine& line);
 
 #endif  // PLAKEN_SPLICE_SPLICE_H_

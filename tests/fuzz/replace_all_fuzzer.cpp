@@ -54,5 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   std::string replaced = text;
   ReplaceAll(pattern, replacement, replaced);
   if (replaced != ModelReplaceAll(pattern, replacement, text)) std::abort();
+  TextLine line;
+  line.append(text);
+  ReplaceAll(pattern, replacement, line);
+  if (std::string_view(line) != replaced) std::abort();
   return 0;
 }
