@@ -125,6 +125,9 @@ def run(command, cwd):
     The peak comes from /usr/bin/time -f %M: a child forked straight from
     this Python would count Python's own memory as its peak."""
     peak_file = os.path.join(cwd, "peak")
+    # The page cache's dirty pages are written out first: a command should
+    # not pay for the output that the one before it left to be written.
+    os.sync()
     start = time.perf_counter()
     result = subprocess.run([TIME, "-f", "%M", "-o", peak_file] + command, cwd=cwd,
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)

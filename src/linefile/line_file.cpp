@@ -309,7 +309,8 @@ void WriteTextLine(LineFile& file, std::string_view line) {
   if (room > 2 && line.size() < room - 2) {
     // Leaves the buffer short of full: nothing to hand over yet.
     char* out = file.buffer.bytes + file.count;
-    std::memcpy(out, line.data(), line.size());
+    // An empty line may have no storage at all.
+    if (!line.empty()) std::memcpy(out, line.data(), line.size());
     out[line.size()] = '\r';
     out[line.size() + 1] = '\n';
     file.count += line.size() + 2;
