@@ -6,22 +6,7 @@
 #include <new>
 #include <utility>
 
-#include "platform/platform.h"
-
-namespace {
-
-// From this size on the line lives in a block of its own, which grows by
-// remapping, in huge pages where the system has them.
-constexpr std::size_t kLargeLine = std::size_t{1} << 20;
-
-}  // namespace
-
-TextLine::~TextLine() {
-  if (capacity_ >= kLargeLine)
-    platform::FreeLargeBlock(data_, capacity_);
-  else
-    std::free(data_);
-}
+TextLine::~TextLine() { std::free(data_); }
 
 void TextLine::append(const char* bytes, std::size_t size) {
   if (size == 0) return;
@@ -56,8 +41,8 @@ void TextLine::swap(TextLine& other) {
     capacity *= 2;
   }
   for (;;) {
-    if (char* grown = Grow(capacity)) {
-      data_ = grown;
+    if (void* grown = std::realloc(data_, capacity)) {
+      data_ = static_cast<char*>(grown);
       capacity_ = capacity;
       return;
     }
@@ -65,18 +50,4 @@ void TextLine::swap(TextLine& other) {
     if (handler == nullptr) throw std::bad_alloc();
     handler();
   }
-}
-
-char* TextLine::Grow(std::size_t capacity) {
-  if (capacity < kLargeLine)
-    return static_cast<char*>(std::realloc(data_, capacity));
-  if (capacity_ >= kLargeLine)
-    return static_cast<char*>(
-        platform::GrowLargeBlock(data_, capacity_, capacity));
-  void* block = platform::GrowLargeBlock(nullptr, 0, capacity);
-  if (block != nullptr) {
-    if (size_ > 0) std::memcpy(block, data_, size_);
-    std::free(data_);
-  }
-  return static_cast<char*>(block);
 }

@@ -6,11 +6,10 @@
 #include <cstddef>
 #include <string_view>
 
-// A byte string that grows in place rather than by copying into a new
-// block: a short line with realloc, a long one in a large block that the
-// system remaps. A long line so never needs room for two copies of itself,
-// nor has its pages touched twice. Has the few members of std::string that
-// the line readers and ReplaceAll use.
+// A byte string that grows with realloc rather than by copying into a new
+// block: a long line then stays one block, grown in place or remapped, and
+// never needs room for two copies of itself. Has the few members of
+// std::string that the line readers and ReplaceAll use.
 class TextLine {
  public:
   TextLine() = default;
@@ -35,9 +34,6 @@ class TextLine {
   // Makes room for `size` bytes; on a shortage calls the new-handler as
   // operator new would, and raises std::bad_alloc when there is none.
   void Reserve(std::size_t size);
-  // Storage for `capacity` bytes holding the line, or nullptr, the line
-  // then keeping its storage.
-  char* Grow(std::size_t capacity);
 
   char* data_ = nullptr;
   std::size_t size_ = 0;

@@ -71,13 +71,6 @@ bool FindModule(const void* address, char* name, std::size_t capacity,
 // The file name, without directories, of the program's own executable.
 void ProgramFileName(char* name, std::size_t capacity);
 
-// Memory for a block that may grow very large, such as a line of a file
-// without line ends: in huge pages where the system has them, and grown by
-// remapping rather than by copying. GrowLargeBlock(nullptr, 0, size) makes
-// one. nullptr when there is no room, the old block then staying intact.
-void* GrowLargeBlock(void* block, std::size_t old_size, std::size_t new_size);
-void FreeLargeBlock(void* block, std::size_t size);
-
 [[noreturn]] void ExitProcess(int status);
 
 }  // namespace platform

@@ -9,7 +9,6 @@
 #include <link.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -395,56 +394,6 @@ void ProgramFileName(char* name, std::size_t capacity) {
   } else {
     CopyName(g_argc > 0 ? FileNamePart(g_argv[0]) : "", name, capacity);
   }
-}
-
-namespace {
-
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
-std::size_t WholeHugePages(std::size_t size) {
-  return (size + kHugePage - 1) & ~(kHugePage - 1);
-}
-
-// A private mapping of `size` bytes, a whole number of huge pages, that
-// starts on a huge-page boundary; nullptr when there is no room.
-char* MapOnHugePageBoundary(std::size_t size, int protection) {
-  void* mapped = mmap(nullptr, size + kHugePage, protection,
-                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapped == MAP_FAILED) return nullptr;
-  char* start = static_cast<char*>(mapped);
-  char* aligned = reinterpret_cast<char*>(WholeHugePages(
-      reinterpret_cast<std::uintptr_t>(start)));
-  if (aligned > start) munmap(start, static_cast<std::size_t>(aligned - start));
-  std::size_t after = static_cast<std::size_t>(start + kHugePage - aligned);
-  if (after > 0) munmap(aligned + size, after);
-  return aligned;
-}
-
-}  // namespace
-
-void* GrowLargeBlock(void* block, std::size_t old_size, std::size_t new_size) {
-  if (new_size > SIZE_MAX - 2 * kHugePage) return nullptr;
-  new_size = WholeHugePages(new_size);
-  if (block == nullptr) {
-    char* fresh = MapOnHugePageBoundary(new_size, PROT_READ | PROT_WRITE);
-    if (fresh != nullptr) madvise(fresh, new_size, MADV_HUGEPAGE);
-    return fresh;
-  }
-  // The block moves whole onto a place taken on a huge-page boundary: its
-  // pages go with it, huge ones staying huge, and none is copied.
-  char* place = MapOnHugePageBoundary(new_size, PROT_NONE);
-  if (place == nullptr) return nullptr;
-  void* moved = mremap(block, WholeHugePages(old_size), new_size,
-                       MREMAP_MAYMOVE | MREMAP_FIXED, place);
-  if (moved == MAP_FAILED) {
-    munmap(place, new_size);
-    return nullptr;
-  }
-  return moved;
-}
-
-void FreeLargeBlock(void* block, std::size_t size) {
-  if (block != nullptr) munmap(block, WholeHugePages(size));
 }
 
 void ExitProcess(int status) { _exit(status); }

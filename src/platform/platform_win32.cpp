@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <cstring>
 
 namespace platform {
@@ -172,13 +171,6 @@ void ProgramFileName(char* name, std::size_t capacity) {
   if (length == 0) g_module_path[0] = '\0';
   CopyName(FileNamePart(g_module_path), name, capacity);
 }
-
-// The process heap hands large blocks to VirtualAlloc on its own.
-void* GrowLargeBlock(void* block, std::size_t, std::size_t new_size) {
-  return std::realloc(block, new_size);
-}
-
-void FreeLargeBlock(void* block, std::size_t) { std::free(block); }
 
 void ExitProcess(int status) { ::ExitProcess(static_cast<UINT>(status)); }
 

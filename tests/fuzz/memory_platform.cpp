@@ -3,7 +3,6 @@
 #include "fuzz/memory_platform.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace fuzz {
 MemoryFile g_input;
@@ -60,10 +59,6 @@ bool FindModule(const void*, char*, std::size_t, std::uintptr_t*) {
 void ProgramFileName(char* name, std::size_t capacity) {
   if (capacity > 0) name[0] = '\0';
 }
-void* GrowLargeBlock(void* block, std::size_t, std::size_t new_size) {
-  return std::realloc(block, new_size);
-}
-void FreeLargeBlock(void* block, std::size_t) { std::free(block); }
 void ExitProcess(int) { __builtin_trap(); }
 
 }  // namespace platform
