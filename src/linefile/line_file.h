@@ -44,10 +44,6 @@ struct LineFile {
   std::size_t capacity = kBufferSize;
   std::size_t position = 0;
   std::size_t count = 0;
-  // Reading: where the first CR at or after `position` lies in the block
-  // (`count` if none does), or kNotSearched.
-  static constexpr std::size_t kNotSearched = SIZE_MAX;
-  std::size_t next_cr = kNotSearched;
   // Reading: the last block fetched, `position` the next unread byte.
   // Writing: the bytes not yet handed to the system. Never cleared: `count`
   // says which bytes hold, and a line file on the stack costs no clearing.
@@ -55,6 +51,11 @@ struct LineFile {
     constexpr Bytes() {}
     char bytes[kLargeBufferSize];
   } buffer = {};
+  // Reading: where the first CR at or after `position` lies in the block
+  // (`count` if none does), or kNotSearched. One search serves all the
+  // lines before that CR.
+  static constexpr std::size_t kNotSearched = SIZE_MAX;
+  std::size_t next_cr = kNotSearched;
   // Writing: for each whole block of the buffer, the place of the check
   // after the step that filled it, so that a block handed over late fails
   // at the step that 128-byte blocks would have failed at. The first
