@@ -7,9 +7,10 @@
 #include <string_view>
 
 // A byte string that grows with realloc rather than by copying into a new
-// block: a long line then stays one block, grown in place or remapped, and
-// never needs room for two copies of itself. Has the few members of
-// std::string that the line readers and ReplaceAll use.
+// block: where the allocator grows a large block in place or remaps it, as
+// glibc's does, a long line never needs room for two copies of itself nor
+// has its pages touched twice. Has the few members of std::string that the
+// line readers and ReplaceAll use.
 class TextLine {
  public:
   TextLine() = default;
